@@ -2,7 +2,7 @@
 add_library(ot_options INTERFACE)
 target_compile_options(ot_options INTERFACE
   -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Wshadow
-  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wnull-dereference -Wimplicit-fallthrough)
+  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wimplicit-fallthrough)
 if(OT_WARNINGS_AS_ERRORS)
   target_compile_options(ot_options INTERFACE -Werror)
 endif()

@@ -37,12 +37,16 @@ std::unexpected<CommandLineStop> rejected(std::string message) {
 
 }  // namespace
 
-std::string_view usage_text() { return kUsage; }
+std::string_view usage_text() {
+  return kUsage;
+}
 
-std::expected<CommandLine, CommandLineStop> parse_command_line(std::span<const std::string_view> args) {
+std::expected<CommandLine, CommandLineStop> parse_command_line(
+    std::span<const std::string_view> args) {
   CommandLine line;
   for (const std::string_view arg : args) {
-    if (arg == "-V" || arg == "--version") return std::unexpected(CommandLineStop{0, std::string(kVersionLine)});
+    if (arg == "-V" || arg == "--version")
+      return std::unexpected(CommandLineStop{0, std::string(kVersionLine)});
     if (arg == "-h" || arg == "--help") {
       return std::unexpected(CommandLineStop{0, std::string(kUsage) + "\n"});
     }

@@ -33,6 +33,7 @@ std::string_view usage_text();
 inline constexpr std::string_view kVersionLine = "open-tobelund 0.5.0\n";
 
 // Arguments after the program name. Matching is exact and case-sensitive.
-std::expected<CommandLine, CommandLineStop> parse_command_line(std::span<const std::string_view> args);
+std::expected<CommandLine, CommandLineStop> parse_command_line(
+    std::span<const std::string_view> args);
 
 }  // namespace ot

@@ -18,9 +18,15 @@ void write_line(std::FILE* stream, std::string_view prefix, std::string_view tex
 
 }  // namespace
 
-void print_error(std::string_view text) { write_line(stderr, "error: ", text); }
-void print_warning(std::string_view text) { write_line(stderr, "warning: ", text); }
-void print_line(std::string_view text) { write_line(stderr, "", text); }
+void print_error(std::string_view text) {
+  write_line(stderr, "error: ", text);
+}
+void print_warning(std::string_view text) {
+  write_line(stderr, "warning: ", text);
+}
+void print_line(std::string_view text) {
+  write_line(stderr, "", text);
+}
 
 void write_stdout(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);

@@ -39,7 +39,8 @@ std::string error_box_text(const DataError& error, bool from_data_files) {
   const fs::path folder = fs::path(appdata) / "OpenTobelund";
   std::error_code ec;
   fs::create_directories(folder, ec);  // advice only: a failure here changes nothing
-  return text + "\n\nCopy TOBELUND.SCR, RESOURCE.MAP and RESOURCE.001 of the original screensaver to:\n" +
+  return text +
+         "\n\nCopy TOBELUND.SCR, RESOURCE.MAP and RESOURCE.001 of the original screensaver to:\n" +
          display_path(folder);
 }
 
@@ -63,7 +64,8 @@ namespace {
 }  // namespace
 
 void fail_startup(FatalStyle style, const DataError& error, bool from_data_files) {
-  const std::string box = style == FatalStyle::MessageBox ? error_box_text(error, from_data_files) : "";
+  const std::string box =
+      style == FatalStyle::MessageBox ? error_box_text(error, from_data_files) : "";
   end_with_startup_error(style, error.display_text(), box);
 }
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 #include <expected>
-#include <span>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +29,8 @@ struct LoadFailure {
   DataError error;
   bool from_data_files = false;
 };
-std::expected<LoadedData, LoadFailure> try_load_data(std::span<const std::filesystem::path> candidates);
+std::expected<LoadedData, LoadFailure> try_load_data(
+    std::span<const std::filesystem::path> candidates);
 
 // Finds and reads the data files and opens the archive; on failure ends through fail_startup.
 LoadedData load_data(ProgramKind program, FatalStyle style);

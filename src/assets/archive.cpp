@@ -72,7 +72,8 @@ const Chunk* ChunkMap::find(std::string_view tag) const {
 
 Result<std::vector<Chunk>> list_chunks(const ResourceArchive& archive, std::string_view name) {
   std::vector<Chunk> chunks;
-  auto walked = walk_chunks(archive, name, [&](Chunk chunk) { chunks.push_back(std::move(chunk)); });
+  auto walked =
+      walk_chunks(archive, name, [&](Chunk chunk) { chunks.push_back(std::move(chunk)); });
   if (!walked) return std::unexpected(std::move(walked.error()));
   return chunks;
 }

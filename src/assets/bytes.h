@@ -15,12 +15,13 @@ using Bytes = std::span<const std::uint8_t>;
 
 // Reads an unsigned or signed little-endian integer of sizeof(T) bytes at offset, if it fits.
 template <class T>
-  requires std::is_integral_v<T>
+requires std::is_integral_v<T>
 constexpr std::optional<T> peek_le(Bytes bytes, std::size_t offset) {
   if (offset > bytes.size() || bytes.size() - offset < sizeof(T)) return std::nullopt;
   std::make_unsigned_t<T> v = 0;
   for (std::size_t i = 0; i < sizeof(T); ++i) {
-    v = static_cast<std::make_unsigned_t<T>>(v | (static_cast<std::make_unsigned_t<T>>(bytes[offset + i]) << (8 * i)));
+    v = static_cast<std::make_unsigned_t<T>>(
+        v | (static_cast<std::make_unsigned_t<T>>(bytes[offset + i]) << (8 * i)));
   }
   return static_cast<T>(v);
 }

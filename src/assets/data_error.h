@@ -13,9 +13,15 @@ struct DataError {
   DataErrorKind kind = DataErrorKind::Invalid;
   std::string detail;  // Io: the operating system's description; else the stored detail
 
-  static DataError io(std::string description) { return {DataErrorKind::Io, std::move(description)}; }
-  static DataError missing(std::string detail) { return {DataErrorKind::Missing, std::move(detail)}; }
-  static DataError invalid(std::string detail) { return {DataErrorKind::Invalid, std::move(detail)}; }
+  static DataError io(std::string description) {
+    return {DataErrorKind::Io, std::move(description)};
+  }
+  static DataError missing(std::string detail) {
+    return {DataErrorKind::Missing, std::move(detail)};
+  }
+  static DataError invalid(std::string detail) {
+    return {DataErrorKind::Invalid, std::move(detail)};
+  }
 
   // "I/O error: {}", "missing screensaver file: {}" or "invalid screensaver data: {}".
   std::string display_text() const;

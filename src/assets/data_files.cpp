@@ -45,7 +45,9 @@ std::optional<std::optional<fs::path>> find_entry(const fs::path& directory, std
   return std::optional<fs::path>();
 }
 
-std::string error_text(const std::error_code& ec) { return ec.message(); }
+std::string error_text(const std::error_code& ec) {
+  return ec.message();
+}
 
 }  // namespace
 
@@ -70,15 +72,19 @@ std::vector<fs::path> candidate_directories(ProgramKind program) {
   std::vector<fs::path> dirs{executable_directory()};
   if (program == ProgramKind::Screensaver) {
 #ifdef _WIN32
-    if (const wchar_t* appdata = _wgetenv(L"APPDATA")) dirs.push_back(fs::path(appdata) / "OpenTobelund");
+    if (const wchar_t* appdata = _wgetenv(L"APPDATA"))
+      dirs.push_back(fs::path(appdata) / "OpenTobelund");
 #else
-    if (const char* appdata = std::getenv("APPDATA")) dirs.push_back(fs::path(appdata) / "OpenTobelund");
+    if (const char* appdata = std::getenv("APPDATA"))
+      dirs.push_back(fs::path(appdata) / "OpenTobelund");
 #endif
   }
   return dirs;
 }
 
-std::string display_path(const fs::path& path) { return entry_name_text(path); }
+std::string display_path(const fs::path& path) {
+  return entry_name_text(path);
+}
 
 Result<fs::path> find_data_directory(std::span<const fs::path> candidates) {
   for (const fs::path& dir : candidates) {
@@ -98,7 +104,8 @@ Result<std::vector<std::uint8_t>> read_data_file(const fs::path& directory, std:
   std::error_code ec;
   auto found = find_entry(directory, name, ec);
   if (!found) {
-    return missing("screensaver directory " + display_path(directory) + " (" + error_text(ec) + ")");
+    return missing("screensaver directory " + display_path(directory) + " (" + error_text(ec) +
+                   ")");
   }
   if (!*found) return missing(std::string(name) + " in " + display_path(directory));
   const fs::path& path = **found;
@@ -119,7 +126,8 @@ Result<std::vector<std::uint8_t>> read_data_file(const fs::path& directory, std:
   std::FILE* file = std::fopen(path.c_str(), "rb");
 #endif
   if (file == nullptr) {
-    return std::unexpected(DataError::io(error_text(std::error_code(errno, std::generic_category()))));
+    return std::unexpected(
+        DataError::io(error_text(std::error_code(errno, std::generic_category()))));
   }
   // Read to the end, not just `size` bytes: the file may change under us. One byte past the cap
   // is enough to know it has grown too large.
@@ -138,8 +146,8 @@ Result<std::vector<std::uint8_t>> read_data_file(const fs::path& directory, std:
   const int read_errno = errno;
   std::fclose(file);
   if (failed) {
-    return std::unexpected(
-        DataError::io(error_text(std::error_code(read_errno ? read_errno : EIO, std::generic_category()))));
+    return std::unexpected(DataError::io(
+        error_text(std::error_code(read_errno ? read_errno : EIO, std::generic_category()))));
   }
   if (total > kMaxDataFileSize) return implausible();
   bytes.resize(total);
@@ -150,9 +158,9 @@ Result<LoadedFiles> load_data_files(std::span<const fs::path> candidates) {
   auto dir = find_data_directory(candidates);
   if (!dir) return std::unexpected(std::move(dir.error()));
   LoadedFiles loaded{*dir, {}};
-  for (auto [name, target] : {std::pair{kExecutableFile, &loaded.files.executable},
-                              std::pair{kMapFile, &loaded.files.map},
-                              std::pair{kArchiveFile, &loaded.files.archive}}) {
+  for (auto [name, target] :
+       {std::pair{kExecutableFile, &loaded.files.executable},
+        std::pair{kMapFile, &loaded.files.map}, std::pair{kArchiveFile, &loaded.files.archive}}) {
     auto bytes = read_data_file(loaded.data_directory, name);
     if (!bytes) return std::unexpected(std::move(bytes.error()));
     *target = std::move(*bytes);

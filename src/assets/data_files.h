@@ -17,7 +17,7 @@ inline constexpr std::string_view kExecutableFile = "TOBELUND.SCR";
 inline constexpr std::string_view kMapFile = "RESOURCE.MAP";
 inline constexpr std::string_view kArchiveFile = "RESOURCE.001";
 inline constexpr std::size_t kMaxDataFileSize = 0x4000000;  // 64 MiB, inclusive
-inline constexpr std::size_t kMinArchiveSize = 0x400;       // below this: the installer's placeholder
+inline constexpr std::size_t kMinArchiveSize = 0x400;  // below this: the installer's placeholder
 
 // Which program is searching: the screensaver also looks in "OpenTobelund" under APPDATA.
 enum class ProgramKind { Console, Screensaver };
@@ -41,7 +41,8 @@ std::vector<std::filesystem::path> candidate_directories(ProgramKind program);
 // A path as text for messages: invalid sequences become U+FFFD.
 std::string display_path(const std::filesystem::path& path);
 
-Result<std::filesystem::path> find_data_directory(std::span<const std::filesystem::path> candidates);
+Result<std::filesystem::path> find_data_directory(
+    std::span<const std::filesystem::path> candidates);
 
 // Reads `name` from `directory`, matching the directory entry without regard to ASCII case.
 Result<std::vector<std::uint8_t>> read_data_file(const std::filesystem::path& directory,

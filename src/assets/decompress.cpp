@@ -44,7 +44,8 @@ class BitSource {
     const std::size_t byte = pos_ >> 3;
     std::uint32_t v;
     if (data_.size() - byte >= 4) {
-      v = static_cast<std::uint32_t>(data_[byte]) | static_cast<std::uint32_t>(data_[byte + 1]) << 8 |
+      v = static_cast<std::uint32_t>(data_[byte]) |
+          static_cast<std::uint32_t>(data_[byte + 1]) << 8 |
           static_cast<std::uint32_t>(data_[byte + 2]) << 16 |
           static_cast<std::uint32_t>(data_[byte + 3]) << 24;
     } else {

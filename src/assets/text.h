@@ -1,4 +1,5 @@
-// Text taken from data files and file systems: lossy UTF-8 / UTF-16 decoding and ASCII case folding.
+// Text taken from data files and file systems: lossy UTF-8 / UTF-16 decoding and ASCII case
+// folding.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +22,12 @@ void append_utf8(std::string& out, char32_t cp);
 // Decodes the next scalar value of valid UTF-8 text at pos and advances pos.
 char32_t next_scalar(std::string_view text, std::size_t& pos);
 
-constexpr char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-constexpr char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+constexpr char ascii_lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+constexpr char ascii_upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
 
 std::string ascii_upper(std::string_view text);
 

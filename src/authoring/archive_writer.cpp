@@ -10,9 +10,12 @@ std::vector<std::uint8_t> chunk(std::string_view tag, std::span<const std::uint8
   return w.take();
 }
 
-std::vector<std::uint8_t> container_chunk(std::string_view tag, std::span<const std::uint8_t> contents) {
+std::vector<std::uint8_t> container_chunk(std::string_view tag,
+                                          std::span<const std::uint8_t> contents) {
   ByteWriter w;
-  w.fixed_text(tag, 4).u32(0x80000000u | static_cast<std::uint32_t>(contents.size())).bytes(contents);
+  w.fixed_text(tag, 4)
+      .u32(0x80000000u | static_cast<std::uint32_t>(contents.size()))
+      .bytes(contents);
   return w.take();
 }
 

@@ -14,13 +14,14 @@ namespace ot::authoring {
 std::vector<std::uint8_t> chunk(std::string_view tag, std::span<const std::uint8_t> payload);
 
 // A container chunk: its size word has bit 31 set, and `contents` (chunks) follow it.
-std::vector<std::uint8_t> container_chunk(std::string_view tag, std::span<const std::uint8_t> contents);
+std::vector<std::uint8_t> container_chunk(std::string_view tag,
+                                          std::span<const std::uint8_t> contents);
 
 // Chunks laid end to end.
 std::vector<std::uint8_t> concat(std::initializer_list<std::span<const std::uint8_t>> parts);
 
 struct ArchiveResource {
-  std::string name;               // at most 13 bytes are stored
+  std::string name;                // at most 13 bytes are stored
   std::vector<std::uint8_t> data;  // the chunk stream
 };
 

@@ -142,7 +142,8 @@ class LzwEncoder {
 
 }  // namespace
 
-std::vector<std::uint8_t> lzw_encode(std::span<const std::uint8_t> input, const LzwOptions& options) {
+std::vector<std::uint8_t> lzw_encode(std::span<const std::uint8_t> input,
+                                     const LzwOptions& options) {
   std::vector<std::size_t> resets = options.reset_at;
   std::sort(resets.begin(), resets.end());
   auto next_reset = std::upper_bound(resets.begin(), resets.end(), std::size_t{0});
@@ -183,8 +184,10 @@ std::vector<std::uint8_t> rle_compress(std::span<const std::uint8_t> input) {
   return compressed_payload(1, static_cast<std::uint32_t>(input.size()), rle_encode(input));
 }
 
-std::vector<std::uint8_t> lzw_compress(std::span<const std::uint8_t> input, const LzwOptions& options) {
-  return compressed_payload(2, static_cast<std::uint32_t>(input.size()), lzw_encode(input, options));
+std::vector<std::uint8_t> lzw_compress(std::span<const std::uint8_t> input,
+                                       const LzwOptions& options) {
+  return compressed_payload(2, static_cast<std::uint32_t>(input.size()),
+                            lzw_encode(input, options));
 }
 
 }  // namespace ot::authoring

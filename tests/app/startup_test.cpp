@@ -1,0 +1,101 @@
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include "support/printers.h"
+
+#include <cstdlib>
+
+#include "authoring/archive_writer.h"
+#include "support/temp_dir.h"
+
+namespace ot {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+class AppdataEnv {
+ public:
+  explicit AppdataEnv(const char* value) {
+    if (const char* old = std::getenv("APPDATA")) saved_ = old;
+    if (value) {
+      setenv("APPDATA", value, 1);
+    } else {
+      unsetenv("APPDATA");
+    }
+  }
+  ~AppdataEnv() {
+    if (saved_) {
+      setenv("APPDATA", saved_->c_str(), 1);
+    } else {
+      unsetenv("APPDATA");
+    }
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+TEST(ErrorBoxText, SetupHintOnlyForMissingDataFilesWithAppdata) {
+  TempDir dir;
+  const fs::path appdata = dir / "Roaming" / "deep";
+  const DataError missing = DataError::missing("TOBELUND.SCR in /a or /b");
+  {
+    AppdataEnv env(appdata.c_str());
+    EXPECT_EQ(
+        error_box_text(missing, true),
+        "missing screensaver file: TOBELUND.SCR in /a or /b\n\nCopy TOBELUND.SCR, RESOURCE.MAP and "
+        "RESOURCE.001 of the original screensaver to:\n" +
+            (appdata / "OpenTobelund").string());
+    EXPECT_TRUE(fs::is_directory(appdata / "OpenTobelund"));  // missing parents too
+
+    EXPECT_EQ(error_box_text(missing, false), missing.display_text());
+    const DataError placeholder = DataError::invalid(
+        "RESOURCE.001 is the installer placeholder; install the screensaver first");
+    EXPECT_EQ(error_box_text(placeholder, true),
+              "invalid screensaver data: RESOURCE.001 is the installer placeholder; install the "
+              "screensaver first");
+  }
+  {
+    AppdataEnv env(nullptr);
+    EXPECT_EQ(error_box_text(missing, true), missing.display_text());
+  }
+  {
+    // A folder that cannot be created still gives the advice.
+    test::write_file(dir / "file", "x");
+    AppdataEnv env((dir / "file").c_str());
+    EXPECT_TRUE(
+        error_box_text(missing, true).ends_with("\n" + (dir / "file" / "OpenTobelund").string()));
+  }
+}
+
+TEST(LoadData, FailuresAreMarkedByTheirStep) {
+  TempDir dir;
+  const std::vector<fs::path> candidates{dir.path()};
+  auto none = try_load_data(candidates);
+  ASSERT_FALSE(none);
+  EXPECT_TRUE(none.error().from_data_files);
+  EXPECT_EQ(none.error().error.kind, DataErrorKind::Missing);
+
+  test::write_file(dir / "TOBELUND.SCR", "MZ");
+  test::write_file(dir / "RESOURCE.MAP", std::string(20, '\0'));
+  test::write_file(dir / "RESOURCE.001", std::string(1024, '\0'));
+  auto small_map = try_load_data(candidates);
+  ASSERT_FALSE(small_map);
+  EXPECT_FALSE(small_map.error().from_data_files);
+  EXPECT_EQ(small_map.error().error, DataError::invalid("RESOURCE.MAP too small"));
+
+  const ot::authoring::ArchiveResource res{"A.PAL", {}};
+  const auto files = authoring::write_archive(std::span(&res, 1));
+  test::write_file(dir / "RESOURCE.MAP", files.map);
+  test::write_file(dir / "RESOURCE.001", files.data);
+  auto loaded = try_load_data(candidates);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->data_directory, dir.path());
+  EXPECT_EQ(loaded->executable, (std::vector<std::uint8_t>{'M', 'Z'}));
+  EXPECT_TRUE(loaded->archive.index.contains("A.PAL"));
+}
+
+}  // namespace
+}  // namespace ot
