@@ -30,7 +30,7 @@ void run(benchmark::State& state, const std::vector<std::uint8_t>& payload, std:
     auto out = ot::decompress_chunk(payload);
     benchmark::DoNotOptimize(out->data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
 }
 
 void BM_DecompressLzw16MiB(benchmark::State& state) {
