@@ -99,3 +99,22 @@ TEST(LoadData, FailuresAreMarkedByTheirStep) {
 
 }  // namespace
 }  // namespace ot
+
+namespace ot {
+namespace {
+
+TEST(FailStartupDeathTest, EachStyleEndsWithStatusOne) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const DataError error = DataError::invalid("RESOURCE.MAP too small");
+  EXPECT_EXIT(fail_startup(FatalStyle::Console, error, false), testing::ExitedWithCode(1),
+              "^error: invalid screensaver data: RESOURCE\\.MAP too small\n$");
+  EXPECT_EXIT(fail_startup(FatalStyle::Silent, error, false), testing::ExitedWithCode(1), "^$");
+  // Without a window system the box's text goes to standard error, without "error: ".
+  EXPECT_EXIT(fail_startup(FatalStyle::MessageBox, error, false), testing::ExitedWithCode(1),
+              "^invalid screensaver data: RESOURCE\\.MAP too small\n$");
+  EXPECT_EXIT(fail_startup(FatalStyle::Console, "cannot create the event loop"),
+              testing::ExitedWithCode(1), "^error: cannot create the event loop\n$");
+}
+
+}  // namespace
+}  // namespace ot

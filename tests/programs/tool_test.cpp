@@ -34,7 +34,9 @@ class Tool : public ::testing::Test {
         {"EMPTY.SCR", {}},
         {"BROKEN.BMP", bytes_of("BIN:\x07\x00\x00\x00"
                                 "ab")},
-        {"BADPACK.SCR", chunk("BIN:", bytes_of("\x07\x01\x00\x00\x00"))},
+        {"BADPACK.SCR", concat({chunk("BIN:", bytes_of("\x07\x01\x00\x00\x00")),
+                                chunk("VGA:", bytes_of("\x01\x02\x00")),
+                                chunk("INF:", bytes_of("\x01\x02\x00\x00\x00\x01\x41"))})},
     };
     auto files = authoring::write_archive(resources);
     test::write_file(dir / "Resource.Map", files.map);
@@ -97,6 +99,10 @@ TEST_F(Tool, ChunkFailures) {
        "error: invalid screensaver data: broken.bmp: bad chunk BIN:\n"},
       {{"chunk", d, "BADPACK.SCR", "BIN:", "--decompress"},
        "error: invalid screensaver data: unknown compression method 7\n"},
+      {{"chunk", d, "BADPACK.SCR", "VGA:", "--decompress"},
+       "error: invalid screensaver data: compressed chunk too small\n"},
+      {{"chunk", d, "BADPACK.SCR", "INF:", "--decompress"},
+       "error: invalid screensaver data: decompressed size mismatch\n"},
       {{"chunk", d, "ZEBOHUES.PAL", "VGA:", "--decompress"},
        "error: invalid screensaver data: decompressed size too large\n"},
       {{"list", (dir / "absent").string()},
