@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/messages.h"
 #include "app/startup.h"
+#include "app/startup_resources.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -19,7 +20,12 @@ int main(int argc, char** argv) {
     }
     return stop.status;
   }
-  const ot::LoadedData data = ot::load_data(ot::ProgramKind::Console, ot::FatalStyle::Console);
-  static_cast<void>(data);
+  const ot::SettingsOverrides overrides{command_line->background, command_line->clouds,
+                                        command_line->waves,      command_line->sounds,
+                                        command_line->dedither,   command_line->soft_audio};
+  ot::LoadedData data = ot::load_data(ot::ProgramKind::Console, ot::FatalStyle::Console);
+  const ot::StartupData startup = ot::load_startup_resources(
+      std::move(data), ot::ProgramKind::Console, ot::FatalStyle::Console, overrides, true);
+  static_cast<void>(startup);
   return ot::kExitNormal;
 }

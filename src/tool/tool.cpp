@@ -1,13 +1,12 @@
 #include "tool/tool.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <string>
-#include <vector>
+#include <fstream>
 
 #include "app/messages.h"
-#include "assets/archive.h"
 #include "assets/data_files.h"
-#include "assets/decompress.h"
+#include "tool/common.h"
 
 namespace ot::tool {
 
@@ -17,20 +16,29 @@ constexpr std::string_view kUsage =
     "Usage: open-tobelund-tool COMMAND ...\n"
     "\n"
     "Commands:\n"
-    "  list DIR                          list the resources of DIR's archive with their chunks\n"
-    "  chunk DIR NAME TAG [--decompress] write a chunk's payload (or its unpacked bytes) to\n"
-    "                                    standard output\n"
+    "  list DIR                           list the archive's resources with their chunks\n"
+    "  chunk DIR NAME TAG [--decompress]  write a chunk's payload (or its unpacked bytes) to\n"
+    "                                     standard output\n"
+    "  extract DIR NAME OUTDIR            write a palette, bitmap or screen as PNG files\n"
+    "  exe DIR                            print the tables of TOBELUND.SCR as JSON\n"
+    "  sound DIR NUMBER OUT.wav           write a sound of TOBELUND.SCR as a WAVE file\n"
     "\n"
-    "DIR holds RESOURCE.MAP and RESOURCE.001 (names in any letter case).\n";
+    "DIR holds the data files (names in any letter case).\n";
 
 int usage_error() {
   std::fwrite(kUsage.data(), 1, kUsage.size(), stderr);
   return 2;
 }
 
+}  // namespace
+
 int fail(const DataError& error) {
-  print_error(error.display_text());
-  return 1;
+  return fail(error.display_text());
+}
+
+int fail(std::string_view text) {
+  print_error(text);
+  return kFailed;
 }
 
 Result<ResourceArchive> open_directory(std::string_view dir) {
@@ -42,53 +50,34 @@ Result<ResourceArchive> open_directory(std::string_view dir) {
   return open_archive(*map, std::move(*data));
 }
 
-int list(std::string_view dir) {
-  auto archive = open_directory(dir);
-  if (!archive) return fail(archive.error());
-  std::string out;
-  for (const auto& [name, entry] : archive->index) {
-    auto chunks = list_chunks(*archive, name);
-    if (!chunks) return fail(chunks.error());
-    out += name + "\t" + std::to_string(entry.size) + "\t";
-    for (std::size_t i = 0; i < chunks->size(); ++i) {
-      if (i > 0) out += ' ';
-      out += (*chunks)[i].tag;
-    }
-    out += '\n';
+bool write_output(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (out)
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+  if (out) out.close();
+  if (!out) {
+    const int code = errno != 0 ? errno : EIO;
+    fail("cannot write " + display_path(path) + ": " + std::generic_category().message(code));
+    return false;
   }
-  write_stdout(out);
-  return 0;
+  return true;
 }
-
-int chunk(std::string_view dir, std::string_view name, std::string_view tag, bool decompress) {
-  auto archive = open_directory(dir);
-  if (!archive) return fail(archive.error());
-  auto chunks = read_chunks(*archive, name);
-  if (!chunks) return fail(chunks.error());
-  auto payload = get_chunk(*chunks, name, tag);
-  if (!payload) return fail(payload.error());
-  if (!decompress) {
-    write_stdout(std::string_view(reinterpret_cast<const char*>(payload->data()), payload->size()));
-    return 0;
-  }
-  auto bytes = decompress_chunk(*payload);
-  if (!bytes) return fail(bytes.error());
-  write_stdout(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-  return 0;
-}
-
-}  // namespace
 
 int run(std::span<const std::string_view> args) {
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     write_stdout(kUsage);
     return 0;
   }
-  if (args.size() == 2 && args[0] == "list") return list(args[1]);
-  if (args.size() >= 4 && args[0] == "chunk") {
-    const bool decompress = args.size() == 5 && args[4] == "--decompress";
-    if (args.size() == 4 || decompress) return chunk(args[1], args[2], args[3], decompress);
+  const std::string_view command = args.empty() ? "" : args[0];
+  const std::size_t n = args.size();
+  if (command == "list" && n == 2) return list(args[1]);
+  if (command == "chunk" && (n == 4 || (n == 5 && args[4] == "--decompress"))) {
+    return chunk(args[1], args[2], args[3], n == 5);
   }
+  if (command == "extract" && n == 4) return extract(args[1], args[2], args[3]);
+  if (command == "exe" && n == 2) return exe(args[1]);
+  if (command == "sound" && n == 4) return sound(args[1], args[2], args[3]);
   return usage_error();
 }
 

@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "authoring/archive_writer.h"
 #include "authoring/byte_writer.h"
+#include "support/data_set.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -29,12 +30,14 @@ struct Install {
   fs::path player = test::install_program(OT_PLAYER_PATH, dir.path());
 
   void write_data(std::string_view scr = "TOBELUND.SCR", std::string_view map = "RESOURCE.MAP",
-                  std::string_view data = "RESOURCE.001") {
-    std::vector<std::uint8_t> archive;
-    const auto index = valid_map_and_data(&archive);
-    write_file(dir / scr, "MZ");
-    write_file(dir / map, index);
-    write_file(dir / data, archive);
+                  std::string_view data = "RESOURCE.001", const test::DataSet& set = {}) {
+    const auto archive = set.archive();
+    write_file(dir / scr, authoring::write_executable(set.executable).bytes);
+    write_file(dir / map, archive.map);
+    write_file(dir / data, archive.data);
+  }
+  void write_data(const test::DataSet& set) {
+    write_data("TOBELUND.SCR", "RESOURCE.MAP", "RESOURCE.001", set);
   }
   test::ProgramRun run(std::vector<std::string> args = {}) { return run_program(player, args); }
 };
@@ -64,6 +67,15 @@ TEST(Player, CommandLineStops) {
   }
 }
 
+constexpr std::string_view kDefaultSettings =
+    "[ScreenSaver.Driftrevel]\nBackground=1\nClouds=1\nWaves=1\nSounds=1\nDedither=0\nSoftAudio=0\n"
+    "NumDays=0\nIntroduction=0\nCurrentYear=0\nCurrentMonth=0\nCurrentDay=0\nStartTime=900\n";
+
+std::string text_of(const fs::path& path) {
+  const auto bytes = test::read_file(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
 TEST(Player, LoadsTheDataAndEnds) {
   Install install;
   install.write_data("tobelund.scr", "resource.map", "Resource.001");
@@ -71,6 +83,79 @@ TEST(Player, LoadsTheDataAndEnds) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
+  // No settings file yet: the defaults are written.
+  EXPECT_EQ(text_of(install.dir / "TOBELUND.INI"), kDefaultSettings);
+}
+
+TEST(Player, SettingsFileIsKeptOrRepaired) {
+  const struct {
+    std::string before;
+    std::string after;
+  } cases[] = {
+      {"[Other]\nSounds=7\n", "[Other]\nSounds=7\n"},  // nothing of ours: left alone
+      {"[screensaver.driftrevel]\n NumDays = 3 \nStartTime=+930\n",
+       "[screensaver.driftrevel]\n NumDays = 3 \nStartTime=+930\n"},
+      {"[ScreenSaver.Driftrevel]\nSounds=2\n", std::string(kDefaultSettings)},
+      {"[ScreenSaver.Driftrevel]\n; a comment\n", std::string(kDefaultSettings)},
+  };
+  for (const auto& c : cases) {
+    Install install;
+    install.write_data();
+    write_file(install.dir / "TOBELUND.INI", c.before);
+    const auto run = install.run({"--sounds=0"});  // an override is not written back
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(text_of(install.dir / "TOBELUND.INI"), c.after) << c.before;
+  }
+}
+
+TEST(Player, StartupErrors) {
+  authoring::ExecutableSpec wrong_build = authoring::default_executable_spec();
+  wrong_build.ads_names.at(1).name = "ACTIVITY.ADX";
+  authoring::ExecutableSpec no_final = authoring::default_executable_spec();
+  for (auto& record : no_final.catalog) record.flags &= ~0x4u;
+
+  std::vector<std::uint8_t> not_ne(64, 0);
+  not_ne[0] = 'M';
+  not_ne[1] = 'Z';
+  not_ne[60] = 62;  // "NE" would have to be at 62: the file ends there
+
+  const struct {
+    std::optional<std::vector<std::uint8_t>> executable;
+    std::optional<authoring::ExecutableSpec> spec;
+    std::string missing_resource;
+    std::string err;
+    bool settings_read;  // the settings file is read (here: written) before the catalog check
+  } cases[] = {
+      {std::vector<std::uint8_t>{'M', 'Z'},
+       {},
+       "",
+       "invalid screensaver data: TOBELUND is not an executable",
+       false},
+      {not_ne, {}, "", "invalid screensaver data: TOBELUND is not a Win16 NE executable", false},
+      {{},
+       wrong_build,
+       "",
+       "invalid screensaver data: unsupported TOBELUND.SCR build (expected the 1992 release)",
+       false},
+      {{}, no_final, "", "invalid screensaver data: scene catalog has no final scene", true},
+      {{}, {}, "HOLIDAY.BMP", "missing screensaver file: HOLIDAY.BMP", true},
+      {{}, {}, "ZEBOHUES.PAL", "missing screensaver file: ZEBOHUES.PAL", true},
+      {{}, {}, "INTRO.SCR", "missing screensaver file: INTRO.SCR", true},
+  };
+  for (const auto& c : cases) {
+    Install install;
+    test::DataSet set;
+    if (c.spec) set.executable = *c.spec;
+    if (!c.missing_resource.empty()) set.without(c.missing_resource);
+    install.write_data(set);
+    if (c.executable) write_file(install.dir / "TOBELUND.SCR", *c.executable);
+    const auto run = install.run();
+    EXPECT_EQ(run.status, 1) << c.err;
+    EXPECT_EQ(run.err, "error: " + c.err + "\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(fs::exists(install.dir / "TOBELUND.INI"), c.settings_read) << c.err;
+  }
 }
 
 TEST(Player, MissingFiles) {
