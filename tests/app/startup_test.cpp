@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "app/startup_resources.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 
 #include "authoring/archive_writer.h"
+#include "support/data_set.h"
 #include "support/temp_dir.h"
 
 namespace ot {
@@ -114,6 +116,65 @@ TEST(FailStartupDeathTest, EachStyleEndsWithStatusOne) {
               "^invalid screensaver data: RESOURCE\\.MAP too small\n$");
   EXPECT_EXIT(fail_startup(FatalStyle::Console, "cannot create the event loop"),
               testing::ExitedWithCode(1), "^error: cannot create the event loop\n$");
+}
+
+}  // namespace
+}  // namespace ot
+
+
+namespace ot {
+namespace {
+
+TEST(StartupResources, MergeOverrides) {
+  Settings file;
+  file.background = false;
+  file.sounds = true;
+  file.dedither = true;
+  SettingsOverrides none;
+  EXPECT_EQ(merge_overrides(file, none), file);
+
+  SettingsOverrides some;
+  some.background = true;
+  some.sounds = false;
+  some.soft_audio = true;
+  Settings expected = file;
+  expected.background = true;
+  expected.sounds = false;
+  expected.soft_audio = true;
+  EXPECT_EQ(merge_overrides(file, some), expected);  // Dedither stays on: it cannot be forced off
+}
+
+TEST(StartupResources, LoadsTheFixedSetAndTheInitialPicture) {
+  TempDir dir;
+  test::write_data_set(dir.path());
+  const std::vector<fs::path> candidates{dir.path()};
+  auto loaded = try_load_data(candidates);
+  ASSERT_TRUE(loaded);
+  SettingsOverrides overrides;
+  overrides.clouds = false;
+  auto startup = try_load_startup_resources(std::move(*loaded), dir / "TOBELUND.INI", overrides);
+  ASSERT_TRUE(startup) << startup.error().display_text();
+  EXPECT_EQ(startup->walk_sheet->frames.size(), 3u);
+  EXPECT_EQ(startup->background_sheet->frames.size(), 3u);
+  EXPECT_EQ(startup->raft_sheet->frames.size(), 2u);
+  EXPECT_EQ(startup->holiday_sheet->frames.size(), 1u);
+  EXPECT_FALSE(startup->tables.catalog.empty());
+  EXPECT_TRUE(startup->file_settings.clouds);
+  EXPECT_FALSE(startup->settings.clouds);
+  EXPECT_GT(startup->clock_reading, 116444736000000000ull);
+
+  // INTRO.SCR of the set is 320 x 200: its pixels at the top left, zeros elsewhere.
+  auto intro = load_screen_image(startup->archive, "INTRO.SCR");
+  ASSERT_TRUE(intro);
+  ASSERT_EQ(intro->width, 320);
+  const auto& picture = startup->initial_picture;
+  ASSERT_EQ(picture.size(), 640u * 480u);
+  for (std::size_t y = 0; y < 480; ++y) {
+    for (std::size_t x = 0; x < 640; ++x) {
+      const std::uint8_t expected = (x < 320 && y < 200) ? intro->pixels[y * 320 + x] : 0;
+      ASSERT_EQ(picture[y * 640 + x], expected) << x << "," << y;
+    }
+  }
 }
 
 }  // namespace
