@@ -26,20 +26,6 @@ Result<std::shared_ptr<const SpriteSheet>> shared_sheet(const ResourceArchive& a
   return std::make_shared<const SpriteSheet>(std::move(*sheet));
 }
 
-// The image's top-left corner on a 640 x 480 plane of zeros.
-std::vector<std::uint8_t> initial_picture(const ScreenImage& image) {
-  std::vector<std::uint8_t> plane(kInitialPictureSize, 0);
-  const std::size_t width = static_cast<std::size_t>(std::max(image.width, 0));
-  const std::size_t rows =
-      std::min<std::size_t>(static_cast<std::size_t>(std::max(image.height, 0)), 480);
-  const std::size_t columns = std::min<std::size_t>(width, 640);
-  for (std::size_t r = 0; r < rows; ++r) {
-    std::copy_n(image.pixels.begin() + static_cast<std::ptrdiff_t>(r * width), columns,
-                plane.begin() + static_cast<std::ptrdiff_t>(r * 640));
-  }
-  return plane;
-}
-
 }  // namespace
 
 Result<StartupData> try_load_startup_resources(LoadedData data,
@@ -84,7 +70,7 @@ Result<StartupData> try_load_startup_resources(LoadedData data,
 
   auto intro = load_screen_image(out.archive, "INTRO.SCR");
   if (!intro) return std::unexpected(std::move(intro.error()));
-  out.initial_picture = initial_picture(*intro);
+  paste_screen(out.initial_picture, *intro);
   return out;
 }
 

@@ -12,10 +12,9 @@
 #include "assets/archive.h"
 #include "assets/exe.h"
 #include "assets/images.h"
+#include "engine/gfx.h"
 
 namespace ot {
-
-inline constexpr std::size_t kInitialPictureSize = 640 * 480;
 
 // What the program front changes for this run only.
 struct SettingsOverrides {
@@ -39,7 +38,7 @@ struct StartupData {
   std::shared_ptr<const SpriteSheet> background_sheet;  // BACKGRND.BMP
   std::shared_ptr<const SpriteSheet> raft_sheet;        // MRAFT.BMP
   std::shared_ptr<const SpriteSheet> holiday_sheet;     // HOLIDAY.BMP
-  std::vector<std::uint8_t> initial_picture;            // 640 x 480 palette indices
+  Layer initial_picture;  // INTRO.SCR pasted onto zeros
 };
 
 Settings merge_overrides(const Settings& file, const SettingsOverrides& overrides);

@@ -14,6 +14,7 @@
 namespace ot::tool {
 
 inline constexpr int kFailed = 1;
+inline constexpr int kBadUsage = 2;  // the dispatcher prints the usage text
 
 // Prints "error: {}" with the error's display text; returns kFailed.
 int fail(const DataError& error);
@@ -30,5 +31,6 @@ int chunk(std::string_view dir, std::string_view name, std::string_view tag, boo
 int extract(std::string_view dir, std::string_view name, std::string_view out_dir);
 int exe(std::string_view dir);
 int sound(std::string_view dir, std::string_view number, std::string_view out_path);
+int present(std::span<const std::string_view> args);  // DIR LAYER W H OUT.png [--dedither]
 
 }  // namespace ot::tool

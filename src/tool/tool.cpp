@@ -22,6 +22,9 @@ constexpr std::string_view kUsage =
     "  extract DIR NAME OUTDIR            write a palette, bitmap or screen as PNG files\n"
     "  exe DIR                            print the tables of TOBELUND.SCR as JSON\n"
     "  sound DIR NUMBER OUT.wav           write a sound of TOBELUND.SCR as a WAVE file\n"
+    "  present DIR LAYER W H OUT.png [--dedither]\n"
+    "                                     show a 640 x 480 layer file (palette indices) as a\n"
+    "                                     W x H window would, as a PNG\n"
     "\n"
     "DIR holds the data files (names in any letter case).\n";
 
@@ -78,6 +81,9 @@ int run(std::span<const std::string_view> args) {
   if (command == "extract" && n == 4) return extract(args[1], args[2], args[3]);
   if (command == "exe" && n == 2) return exe(args[1]);
   if (command == "sound" && n == 4) return sound(args[1], args[2], args[3]);
+  if (command == "present" && (n == 6 || (n == 7 && args[6] == "--dedither"))) {
+    if (const int status = present(args.subspan(1)); status != kBadUsage) return status;
+  }
   return usage_error();
 }
 

@@ -167,8 +167,7 @@ TEST(StartupResources, LoadsTheFixedSetAndTheInitialPicture) {
   auto intro = load_screen_image(startup->archive, "INTRO.SCR");
   ASSERT_TRUE(intro);
   ASSERT_EQ(intro->width, 320);
-  const auto& picture = startup->initial_picture;
-  ASSERT_EQ(picture.size(), 640u * 480u);
+  const auto picture = startup->initial_picture.pixels();
   for (std::size_t y = 0; y < 480; ++y) {
     for (std::size_t x = 0; x < 640; ++x) {
       const std::uint8_t expected = (x < 320 && y < 200) ? intro->pixels[y * 320 + x] : 0;

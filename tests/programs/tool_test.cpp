@@ -332,3 +332,48 @@ TEST_F(ToolOnDataSet, WritesSoundsAsStored) {
 
 }  // namespace
 }  // namespace ot
+
+namespace ot {
+namespace {
+
+TEST_F(ToolOnDataSet, PresentsALayerFile) {
+  std::vector<std::uint8_t> layer(640 * 480);
+  for (std::size_t i = 0; i < layer.size(); ++i)
+    layer[i] = static_cast<std::uint8_t>((i / 640 + i % 640 / 3) % 16);
+  test::write_file(out / "frame.layer", layer);
+  const auto png_path = (out / "big.png").string();
+  auto run = tool(
+      {"present", dir.path().string(), (out / "frame.layer").string(), "1280", "960", png_path});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto png = test::decode_png(test::read_file(png_path));
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->width, 1280u);
+  EXPECT_EQ(png->height, 960u);
+  for (const auto& [x, y] : {std::pair<std::size_t, std::size_t>{0, 0}, {639, 479}, {123, 321}}) {
+    const auto c = colour(layer[y * 640 + x]);
+    const std::size_t at = 4 * ((2 * y + 1) * 1280 + 2 * x + 1);
+    EXPECT_EQ((std::array<std::uint8_t, 3>{png->rgba[at], png->rgba[at + 1], png->rgba[at + 2]}), c)
+        << x << "," << y;
+  }
+  run = tool({"present", dir.path().string(), (out / "frame.layer").string(), "100", "50", png_path,
+              "--dedither"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(test::decode_png(test::read_file(png_path))->width, 100u);
+
+  layer.pop_back();
+  test::write_file(out / "short.layer", layer);
+  run = tool(
+      {"present", dir.path().string(), (out / "short.layer").string(), "640", "480", png_path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "error: " + (out / "short.layer").string() + " is not a 640 \xC3\x97 480 layer\n");
+  for (const auto& size :
+       {std::pair<std::string, std::string>{"0", "480"}, {"640", "x"}, {"-1", "2"}}) {
+    run = tool({"present", dir.path().string(), (out / "frame.layer").string(), size.first,
+                size.second, png_path});
+    EXPECT_EQ(run.status, 2) << size.first;
+  }
+}
+
+}  // namespace
+}  // namespace ot
