@@ -38,7 +38,7 @@ struct StartupData {
   std::shared_ptr<const SpriteSheet> background_sheet;  // BACKGRND.BMP
   std::shared_ptr<const SpriteSheet> raft_sheet;        // MRAFT.BMP
   std::shared_ptr<const SpriteSheet> holiday_sheet;     // HOLIDAY.BMP
-  Layer initial_picture;  // INTRO.SCR pasted onto zeros
+  Layer initial_picture;                                // INTRO.SCR pasted onto zeros
 };
 
 Settings merge_overrides(const Settings& file, const SettingsOverrides& overrides);

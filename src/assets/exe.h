@@ -61,9 +61,9 @@ struct WalkPathInfo {
 using SoundSamples = std::shared_ptr<const std::vector<float>>;
 
 struct ExecutableTables {
-  std::vector<CatalogEntry> catalog;                    // file order
-  std::map<int, std::string> ads_names;                 // ADS number 0..255 -> resource name
-  std::array<WalkPath, kWalkPathCount> walk_paths;      // [0] is always empty
+  std::vector<CatalogEntry> catalog;                // file order
+  std::map<int, std::string> ads_names;             // ADS number 0..255 -> resource name
+  std::array<WalkPath, kWalkPathCount> walk_paths;  // [0] is always empty
   std::array<WalkPathInfo, kWalkPathCount> walk_path_info;
   std::array<std::uint8_t, kSpotTableSize> arrival_pose_paths{};
   std::array<std::uint8_t, kSpotTableSize> transit_pose_paths{};

@@ -62,33 +62,33 @@ class Image {
   std::vector<std::uint8_t> bytes_;
 };
 
-std::vector<std::uint8_t> data_segment(const ExecutableSpec& spec, ExecutableLayout& layout) {
-  assert(spec.layout_shift == 0 || spec.layout_shift == 2);
-  assert(spec.ads_names.size() <= kMaxAdsNames);
-  assert(spec.catalog.size() <= kMaxCatalog);
-  const std::size_t l = spec.layout_shift;
+std::vector<std::uint8_t> data_segment(const ExecutableSpec& plan, ExecutableLayout& layout) {
+  assert(plan.layout_shift == 0 || plan.layout_shift == 2);
+  assert(plan.ads_names.size() <= kMaxAdsNames);
+  assert(plan.catalog.size() <= kMaxCatalog);
+  const std::size_t l = plan.layout_shift;
   Image d(kSoundMarkerOffset + l + kSoundMarker.size());
 
   for (std::size_t i = 0; i < 3; ++i) {
-    const auto& frames = spec.sea_sprites[i];
+    const auto& frames = plan.sea_sprites[i];
     assert(frames.size() <= 8);
     for (std::size_t k = 0; k < 8; ++k) {
       d.u8_at(kSeaSpriteOffsets[i] + k, k < frames.size() ? frames[k] : 0xFF);
     }
   }
-  for (std::size_t i = 0; i < spec.walk_path_info.size(); ++i) {
-    const WalkInfoRecord& info = spec.walk_path_info[i];
+  for (std::size_t i = 0; i < plan.walk_path_info.size(); ++i) {
+    const WalkInfoRecord& info = plan.walk_path_info[i];
     d.u8_at(kWalkInfoOffset + 3 * i, info.start_heading);
     d.u8_at(kWalkInfoOffset + 3 * i + 1, info.end_heading);
     d.u8_at(kWalkInfoOffset + 3 * i + 2, info.end_spot);
   }
   for (std::size_t i = 0; i < 7; ++i) {
-    d.u8_at(kArrivalPoseOffset + i, spec.arrival_pose_paths[i]);
-    d.u8_at(kTransitPoseOffset + i, spec.transit_pose_paths[i]);
+    d.u8_at(kArrivalPoseOffset + i, plan.arrival_pose_paths[i]);
+    d.u8_at(kTransitPoseOffset + i, plan.transit_pose_paths[i]);
   }
 
   std::size_t j = kAdsNameOffset;
-  for (const AdsNameRecord& r : spec.ads_names) {
+  for (const AdsNameRecord& r : plan.ads_names) {
     d.u16_at(j, r.number);
     d.text_at(j + 2, r.name, 15);
     j += 17;
@@ -96,7 +96,7 @@ std::vector<std::uint8_t> data_segment(const ExecutableSpec& spec, ExecutableLay
   d.u16_at(j, 0);
 
   j = kCatalogOffset;
-  for (const CatalogRecord& r : spec.catalog) {
+  for (const CatalogRecord& r : plan.catalog) {
     d.u16_at(j, r.marker);
     const std::uint8_t fields[] = {r.weight,       r.start_spot,  r.start_heading,
                                    r.end_spot,     r.end_heading, r.cost,
@@ -109,17 +109,17 @@ std::vector<std::uint8_t> data_segment(const ExecutableSpec& spec, ExecutableLay
   }
   d.u16_at(j, 0);
 
-  d.u16_at(kGeneratorPositionOffset + l, spec.generator_positions[0]);
-  d.u16_at(kGeneratorPositionOffset + l + 2, spec.generator_positions[1]);
-  for (std::size_t i = 0; i < spec.generator_words.size(); ++i) {
-    d.u16_at(kGeneratorWordOffset + l + 2 * i, spec.generator_words[i]);
+  d.u16_at(kGeneratorPositionOffset + l, plan.generator_positions[0]);
+  d.u16_at(kGeneratorPositionOffset + l + 2, plan.generator_positions[1]);
+  for (std::size_t i = 0; i < plan.generator_words.size(); ++i) {
+    d.u16_at(kGeneratorWordOffset + l + 2 * i, plan.generator_words[i]);
   }
   d.text_at(kSoundMarkerOffset + l, kSoundMarker, kSoundMarker.size());
 
-  std::size_t pos = spec.variable_data;
+  std::size_t pos = plan.variable_data;
   for (std::size_t k = 0; k < kExeWalkPaths; ++k) {
     layout.walk_paths[k] = static_cast<std::uint16_t>(pos);
-    for (const RawWalkStep& step : spec.walk_paths[k]) {
+    for (const RawWalkStep& step : plan.walk_paths[k]) {
       d.u16_at(pos, step.word);
       d.u16_at(pos + 2, static_cast<std::uint16_t>(step.x));
       d.u16_at(pos + 4, static_cast<std::uint16_t>(step.y));
@@ -128,7 +128,7 @@ std::vector<std::uint8_t> data_segment(const ExecutableSpec& spec, ExecutableLay
     for (std::size_t i = 0; i < 6; ++i) d.u8_at(pos + i, 0);
     pos += 6;
   }
-  for (const auto& [key, words] : spec.routes) {
+  for (const auto& [key, words] : plan.routes) {
     const auto [from, to] = key;
     assert(from >= 1 && from <= 6 && to >= 1 && to <= 6);
     d.u16_at(
@@ -141,8 +141,8 @@ std::vector<std::uint8_t> data_segment(const ExecutableSpec& spec, ExecutableLay
   }
   // Offsets into the segment are 16-bit, and the free space must not reach the fixed tables.
   assert(pos <= 0x10000);
-  assert(spec.variable_data >= kSoundMarkerOffset + l + kSoundMarker.size() ||
-         (spec.variable_data >= kExeGapData && pos <= kAdsNameOffset));
+  assert(plan.variable_data >= kSoundMarkerOffset + l + kSoundMarker.size() ||
+         (plan.variable_data >= kExeGapData && pos <= kAdsNameOffset));
   return std::move(d.bytes());
 }
 
@@ -158,7 +158,7 @@ std::vector<std::uint8_t> code_segment(const ExecutableLayout& layout) {
   return std::move(c.bytes());
 }
 
-std::vector<std::uint8_t> name_table(const ExecutableSpec& spec) {
+std::vector<std::uint8_t> name_table(const ExecutableSpec& plan) {
   ByteWriter w;
   auto entry = [&](std::uint32_t type, std::uint32_t id, std::string_view type_name,
                    std::string_view name) {
@@ -170,11 +170,11 @@ std::vector<std::uint8_t> name_table(const ExecutableSpec& spec) {
         .text(name)
         .u8(0);
   };
-  for (std::size_t i = 0; i < spec.sounds.size(); ++i) {
+  for (std::size_t i = 0; i < plan.sounds.size(); ++i) {
     entry(kSoundResourceType, static_cast<std::uint32_t>(kFirstSoundId + i), "WAVE",
-          spec.sounds[i].name);
+          plan.sounds[i].name);
   }
-  for (const NameTableEntry& e : spec.extra_names) entry(e.type, e.id, e.type_name, e.name);
+  for (const NameTableEntry& e : plan.extra_names) entry(e.type, e.id, e.type_name, e.name);
   w.u16(0);
   return w.take();
 }
@@ -186,11 +186,11 @@ void align(ByteWriter& w, unsigned shift) {
 
 }  // namespace
 
-WrittenExecutable write_executable(const ExecutableSpec& spec) {
-  assert(spec.segment_shift < 16 && spec.resource_shift < 16);
+WrittenExecutable write_executable(const ExecutableSpec& plan) {
+  assert(plan.segment_shift < 16 && plan.resource_shift < 16);
   WrittenExecutable out;
   ExecutableLayout& layout = out.layout;
-  const std::vector<std::uint8_t> data = data_segment(spec, layout);
+  const std::vector<std::uint8_t> data = data_segment(plan, layout);
   const std::vector<std::uint8_t> code = code_segment(layout);
 
   ByteWriter w;
@@ -203,7 +203,7 @@ WrittenExecutable write_executable(const ExecutableSpec& spec) {
   w.text("NE").zeros(kNeHeaderSize - 2);
   w.put_u16_at(e + 28, kExeSegmentCount);
   w.put_u16_at(e + 34, static_cast<std::uint32_t>(kNeHeaderSize));
-  w.put_u16_at(e + 50, spec.segment_shift);
+  w.put_u16_at(e + 50, plan.segment_shift);
 
   layout.segment_table = w.size();
   w.zeros(8 * kExeSegmentCount);
@@ -211,16 +211,16 @@ WrittenExecutable write_executable(const ExecutableSpec& spec) {
   // Resource table: the name table's block, then the sounds' block.
   layout.resource_table = w.size();
   w.put_u16_at(e + 36, static_cast<std::uint32_t>(layout.resource_table - e));
-  w.u16(spec.resource_shift);
+  w.u16(plan.resource_shift);
   struct PendingResource {
     std::size_t entry;
     std::span<const std::uint8_t> data;
     bool is_name_table;
   };
   std::vector<PendingResource> pending;
-  const bool has_names = !spec.sounds.empty() || !spec.extra_names.empty();
+  const bool has_names = !plan.sounds.empty() || !plan.extra_names.empty();
   const std::vector<std::uint8_t> names =
-      has_names ? name_table(spec) : std::vector<std::uint8_t>{};
+      has_names ? name_table(plan) : std::vector<std::uint8_t>{};
   auto resource_entry = [&](std::span<const std::uint8_t> bytes, std::uint32_t id, bool is_names) {
     pending.push_back({w.size(), bytes, is_names});
     w.u16(0).u16(0).u16(0x0C30).u16(id).u32(0);
@@ -229,10 +229,10 @@ WrittenExecutable write_executable(const ExecutableSpec& spec) {
     w.u16(kNameTableType).u16(1).u32(0);
     resource_entry(names, kNameTableId, true);
   }
-  if (!spec.sounds.empty()) {
-    w.u16(kSoundResourceType).u16(static_cast<std::uint32_t>(spec.sounds.size())).u32(0);
-    for (std::size_t i = 0; i < spec.sounds.size(); ++i) {
-      resource_entry(spec.sounds[i].data, static_cast<std::uint32_t>(kFirstSoundId + i), false);
+  if (!plan.sounds.empty()) {
+    w.u16(kSoundResourceType).u16(static_cast<std::uint32_t>(plan.sounds.size())).u32(0);
+    for (std::size_t i = 0; i < plan.sounds.size(); ++i) {
+      resource_entry(plan.sounds[i].data, static_cast<std::uint32_t>(kFirstSoundId + i), false);
     }
   }
   w.u16(0).u8(0);  // end of the type blocks; no resource name strings
@@ -243,9 +243,9 @@ WrittenExecutable write_executable(const ExecutableSpec& spec) {
                                                 : n == kDataSegment
                                                     ? std::span(data)
                                                     : std::span<const std::uint8_t>(kFiller);
-    align(w, spec.segment_shift);
+    align(w, plan.segment_shift);
     const std::size_t start = w.size();
-    assert((start >> spec.segment_shift) <= 0xFFFF && bytes.size() <= 0x10000);
+    assert((start >> plan.segment_shift) <= 0xFFFF && bytes.size() <= 0x10000);
     if (n == kCodeSegment) layout.code_segment = start;
     if (n == kDataSegment) {
       layout.data_segment = start;
@@ -254,21 +254,21 @@ WrittenExecutable write_executable(const ExecutableSpec& spec) {
     w.bytes(bytes);
     const std::size_t entry = layout.segment_table + 8 * (n - 1);
     const auto length = static_cast<std::uint32_t>(bytes.size() & 0xFFFF);  // 0 means 65536
-    w.put_u16_at(entry, static_cast<std::uint32_t>(start >> spec.segment_shift));
+    w.put_u16_at(entry, static_cast<std::uint32_t>(start >> plan.segment_shift));
     w.put_u16_at(entry + 2, length);
     w.put_u16_at(entry + 4, n == kDataSegment ? 0x0C71 : 0x0D50);
     w.put_u16_at(entry + 6, length);
   }
 
   for (const PendingResource& r : pending) {
-    align(w, spec.resource_shift);
+    align(w, plan.resource_shift);
     const std::size_t start = w.size();
     if (r.is_name_table) layout.name_table = start;
     w.bytes(r.data);
-    align(w, spec.resource_shift);
-    const std::size_t units = (w.size() - start) >> spec.resource_shift;
-    assert((start >> spec.resource_shift) <= 0xFFFF && units <= 0xFFFF);
-    w.put_u16_at(r.entry, static_cast<std::uint32_t>(start >> spec.resource_shift));
+    align(w, plan.resource_shift);
+    const std::size_t units = (w.size() - start) >> plan.resource_shift;
+    assert((start >> plan.resource_shift) <= 0xFFFF && units <= 0xFFFF);
+    w.put_u16_at(r.entry, static_cast<std::uint32_t>(start >> plan.resource_shift));
     w.put_u16_at(r.entry + 2, static_cast<std::uint32_t>(units));
   }
 

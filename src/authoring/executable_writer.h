@@ -122,7 +122,7 @@ struct WrittenExecutable {
 
 // The name table is written only when there are sounds or extra names. Resources come in this
 // order: the name table, then the sounds; the file ends with the last sound.
-WrittenExecutable write_executable(const ExecutableSpec& spec);
+WrittenExecutable write_executable(const ExecutableSpec& plan);
 
 // A RIFF/WAVE file: mono, unsigned 8-bit, 11025 Hz; a "fmt " chunk and a "data" chunk.
 std::vector<std::uint8_t> wave_sound(std::span<const std::uint8_t> samples);

@@ -121,7 +121,6 @@ TEST(FailStartupDeathTest, EachStyleEndsWithStatusOne) {
 }  // namespace
 }  // namespace ot
 
-
 namespace ot {
 namespace {
 

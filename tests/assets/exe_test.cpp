@@ -137,11 +137,11 @@ TEST(ExeRoundTrip, DefaultSpecAtSeveralAlignmentsAndLayouts) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "segment shift " << c.segment_shift << ", resource shift "
                                     << c.resource_shift << ", layout shift " << c.layout_shift);
-    ExecutableSpec spec = base;
-    spec.segment_shift = c.segment_shift;
-    spec.resource_shift = c.resource_shift;
-    spec.layout_shift = c.layout_shift;
-    const auto file = write_executable(spec).bytes;
+    ExecutableSpec plan = base;
+    plan.segment_shift = c.segment_shift;
+    plan.resource_shift = c.resource_shift;
+    plan.layout_shift = c.layout_shift;
+    const auto file = write_executable(plan).bytes;
     expect_same(read_ok(file), want);
   }
 }
@@ -150,9 +150,9 @@ TEST(ExeRoundTrip, DefaultSpecAtSeveralAlignmentsAndLayouts) {
 TEST(ExeTables, FixedOffsetsFromLiteralBytes) {
   for (const unsigned l : {0u, 2u}) {
     SCOPED_TRACE(testing::Message() << "layout shift " << l);
-    ExecutableSpec spec = default_executable_spec();
-    spec.layout_shift = l;
-    auto written = write_executable(spec);
+    ExecutableSpec plan = default_executable_spec();
+    plan.layout_shift = l;
+    auto written = write_executable(plan);
     File& file = written.bytes;
     const std::size_t d = written.layout.data_segment;
     auto poke = [&](std::size_t at, const File& bytes) {
@@ -195,11 +195,11 @@ TEST(ExeTables, FixedOffsetsFromLiteralBytes) {
 }
 
 TEST(ExeTables, AdsNames) {
-  ExecutableSpec spec = default_executable_spec();
-  spec.ads_names = {{1, "FIRST.ADS"},  {2, "ACTIVITY.ADS"}, {300, "SKIPPED.ADS"},
+  ExecutableSpec plan = default_executable_spec();
+  plan.ads_names = {{1, "FIRST.ADS"},  {2, "ACTIVITY.ADS"}, {300, "SKIPPED.ADS"},
                     {255, "LAST.ADS"}, {256, "OVER.ADS"},   {9, "FIFTEEN_CHARS.X"},
                     {10, "\xFF.ADS"},  {1, "AGAIN.ADS"}};
-  const auto t = read_ok(write_executable(spec).bytes);
+  const auto t = read_ok(write_executable(plan).bytes);
   EXPECT_EQ(t.ads_names, (std::map<int, std::string>{{1, "AGAIN.ADS"},
                                                      {2, "ACTIVITY.ADS"},
                                                      {9, "FIFTEEN_CHARS.X"},
@@ -208,15 +208,15 @@ TEST(ExeTables, AdsNames) {
 }
 
 TEST(ExeTables, WalkPathsAndRoutes) {
-  ExecutableSpec spec = default_executable_spec();
-  spec.walk_paths[0] = {{0x8005, -0x1234, 0x0567},
+  ExecutableSpec plan = default_executable_spec();
+  plan.walk_paths[0] = {{0x8005, -0x1234, 0x0567},
                         {0x8000, 0, 0},  // only the word is set: a step, not the end
                         {0, 0, 1},
                         {0x7FFF, 0x7FFF, -0x8000}};
-  spec.walk_paths[1] = {};
-  spec.walk_paths[33] = {{0x0003, 12, 34}};
-  spec.routes = {{{2, 4}, {5, 3, 0xFFF9, 0x1234}}, {{6, 1}, {0xFFF9}}};
-  const auto t = read_ok(write_executable(spec).bytes);
+  plan.walk_paths[1] = {};
+  plan.walk_paths[33] = {{0x0003, 12, 34}};
+  plan.routes = {{{2, 4}, {5, 3, 0xFFF9, 0x1234}}, {{6, 1}, {0xFFF9}}};
+  const auto t = read_ok(write_executable(plan).bytes);
   EXPECT_TRUE(t.walk_paths[0].empty());
   EXPECT_EQ(t.walk_paths[1], (WalkPath{{-0x1234, 0x0567, 5, true},
                                        {0, 0, 0, true},
@@ -230,16 +230,16 @@ TEST(ExeTables, WalkPathsAndRoutes) {
 
 struct Damage {
   const char* what;
-  std::function<void(ExecutableSpec&)> spec;                 // may be empty
+  std::function<void(ExecutableSpec&)> plan;                 // may be empty
   std::function<void(File&, const ExecutableLayout&)> file;  // may be empty
   std::string_view expected;                                 // "ok" or the error's detail
 };
 
 void check(const ExecutableSpec& base, std::initializer_list<Damage> cases) {
   for (const Damage& c : cases) {
-    ExecutableSpec spec = base;
-    if (c.spec) c.spec(spec);
-    auto [file, layout] = write_executable(spec);
+    ExecutableSpec plan = base;
+    if (c.plan) c.plan(plan);
+    auto [file, layout] = write_executable(plan);
     if (c.file) c.file(file, layout);
     EXPECT_EQ(outcome(file), c.expected) << c.what;
   }
@@ -429,7 +429,7 @@ TEST(ExeFailures, Tables) {
 }
 
 TEST(ExeSounds, NumbersFromNames) {
-  ExecutableSpec spec = default_executable_spec();
+  ExecutableSpec plan = default_executable_spec();
   const char* names[] = {
       "WAVESFX0",
       "WAVESFX-7",
@@ -447,20 +447,20 @@ TEST(ExeSounds, NumbersFromNames) {
       "WAVESFX12",
       "WAVESFX",
   };
-  spec.sounds.clear();
+  plan.sounds.clear();
   for (std::size_t i = 0; i < std::size(names); ++i) {
     const File sample{static_cast<std::uint8_t>(0x10 + i)};
-    spec.sounds.push_back({names[i], wave_sound(sample)});
+    plan.sounds.push_back({names[i], wave_sound(sample)});
   }
   using authoring::kFirstSoundId;
   using authoring::kSoundResourceType;
-  spec.extra_names = {
+  plan.extra_names = {
       {kSoundResourceType, kFirstSoundId, "WAVESFX20", ""},  // the first piece is not the name
       {kSoundResourceType, kFirstSoundId, "", "WAVESFX21"},
       {kSoundResourceType, 0x7777, "WAVE", "WAVESFX22"},  // no such resource
       {0x8008, kFirstSoundId, "WAVE", "WAVESFX23"},
   };
-  const auto t = read_ok(write_executable(spec).bytes);
+  const auto t = read_ok(write_executable(plan).bytes);
   const std::map<std::uint32_t, int> want = {
       {0, 0x10 + 0}, {7, 0x10 + 3}, {12, 0x10 + 13}, {21, 0x10 + 0}, {4294967295u, 0x10 + 10}};
   ASSERT_EQ(t.sounds.size(), want.size());
@@ -481,14 +481,14 @@ TEST(ExeSounds, ResourcePastTheFileIsSkipped) {
 TEST(ExeSounds, SixteenMebibyteBudget) {
   // One resource named twice is counted twice.
   for (const std::size_t units : {16384u, 16385u}) {
-    ExecutableSpec spec = default_executable_spec();
-    spec.resource_shift = 9;
+    ExecutableSpec plan = default_executable_spec();
+    plan.resource_shift = 9;
     File big = wave_sound(bytes_of("\x12\x34"));
     big.resize(units << 9);
-    spec.sounds = {{"WAVESFX1", big}};
-    spec.extra_names = {
+    plan.sounds = {{"WAVESFX1", big}};
+    plan.extra_names = {
         {authoring::kSoundResourceType, authoring::kFirstSoundId, "WAVE", "WAVESFX2"}};
-    const auto r = read_executable(write_executable(spec).bytes);
+    const auto r = read_executable(write_executable(plan).bytes);
     if (units == 16384) {
       ASSERT_TRUE(r) << r.error().detail;
       EXPECT_EQ(r->sounds.size(), 2u);
@@ -633,10 +633,10 @@ TEST(ExeSounds, WaveResources) {
        "WAVE resource without data"},
   };
   for (const auto& c : cases) {
-    ExecutableSpec spec = default_executable_spec();
-    spec.resource_shift = 0;  // the resource is exactly these bytes
-    spec.sounds = {{"WAVESFX5", c.wave}};
-    const auto r = read_executable(write_executable(spec).bytes);
+    ExecutableSpec plan = default_executable_spec();
+    plan.resource_shift = 0;  // the resource is exactly these bytes
+    plan.sounds = {{"WAVESFX5", c.wave}};
+    const auto r = read_executable(write_executable(plan).bytes);
     if (c.error.empty()) {
       ASSERT_TRUE(r) << c.what << ": " << r.error().detail;
       ASSERT_EQ(r->sounds.size(), 1u) << c.what;

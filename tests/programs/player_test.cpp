@@ -122,7 +122,7 @@ TEST(Player, StartupErrors) {
 
   const struct {
     std::optional<std::vector<std::uint8_t>> executable;
-    std::optional<authoring::ExecutableSpec> spec;
+    std::optional<authoring::ExecutableSpec> plan;
     std::string missing_resource;
     std::string err;
     bool settings_read;  // the settings file is read (here: written) before the catalog check
@@ -146,7 +146,7 @@ TEST(Player, StartupErrors) {
   for (const auto& c : cases) {
     Install install;
     test::DataSet set;
-    if (c.spec) set.executable = *c.spec;
+    if (c.plan) set.executable = *c.plan;
     if (!c.missing_resource.empty()) set.without(c.missing_resource);
     install.write_data(set);
     if (c.executable) write_file(install.dir / "TOBELUND.SCR", *c.executable);

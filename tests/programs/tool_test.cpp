@@ -239,12 +239,12 @@ TEST_F(ToolOnDataSet, PrintsTheExecutableTablesAsJson) {
   ASSERT_EQ(run.status, 0) << run.err;
   const auto json = test::parse_json(run.out);
   ASSERT_TRUE(json) << run.out;
-  const auto& spec = set.executable;
+  const auto& plan = set.executable;
 
   const auto& catalog = (*json)["catalog"].array();
-  ASSERT_EQ(catalog.size(), spec.catalog.size());
+  ASSERT_EQ(catalog.size(), plan.catalog.size());
   for (std::size_t i = 0; i < catalog.size(); ++i) {
-    const auto& r = spec.catalog[i];
+    const auto& r = plan.catalog[i];
     const auto& e = catalog[i];
     EXPECT_EQ(e.object().size(), 12u);
     EXPECT_EQ(e["weight"].number(), r.weight);
@@ -261,18 +261,18 @@ TEST_F(ToolOnDataSet, PrintsTheExecutableTablesAsJson) {
     EXPECT_EQ(e["section"].number(), r.section);
   }
   const auto& names = (*json)["ads_names"].object();
-  ASSERT_EQ(names.size(), spec.ads_names.size());
-  for (const auto& n : spec.ads_names)
+  ASSERT_EQ(names.size(), plan.ads_names.size());
+  for (const auto& n : plan.ads_names)
     EXPECT_EQ(names.at(std::to_string(n.number)).string(), n.name);
 
   const auto& paths = (*json)["walk_paths"].array();
   ASSERT_EQ(paths.size(), 35u);
   EXPECT_TRUE(paths[0].array().empty());
-  for (std::size_t k = 0; k < spec.walk_paths.size(); ++k) {
+  for (std::size_t k = 0; k < plan.walk_paths.size(); ++k) {
     const auto& steps = paths[k + 1].array();
-    ASSERT_EQ(steps.size(), spec.walk_paths[k].size()) << k;
+    ASSERT_EQ(steps.size(), plan.walk_paths[k].size()) << k;
     for (std::size_t i = 0; i < steps.size(); ++i) {
-      const auto& raw = spec.walk_paths[k][i];
+      const auto& raw = plan.walk_paths[k][i];
       EXPECT_EQ(steps[i]["x"].number(), raw.x);
       EXPECT_EQ(steps[i]["y"].number(), raw.y);
       EXPECT_EQ(steps[i]["frame"].number(), raw.word & 0x7FFF);
@@ -282,17 +282,17 @@ TEST_F(ToolOnDataSet, PrintsTheExecutableTablesAsJson) {
   const auto& info = (*json)["walk_path_info"].array();
   ASSERT_EQ(info.size(), 35u);
   for (std::size_t k = 0; k < 35; ++k) {
-    EXPECT_EQ(info[k]["start_heading"].number(), spec.walk_path_info[k].start_heading);
-    EXPECT_EQ(info[k]["end_heading"].number(), spec.walk_path_info[k].end_heading);
-    EXPECT_EQ(info[k]["end_spot"].number(), spec.walk_path_info[k].end_spot);
+    EXPECT_EQ(info[k]["start_heading"].number(), plan.walk_path_info[k].start_heading);
+    EXPECT_EQ(info[k]["end_heading"].number(), plan.walk_path_info[k].end_heading);
+    EXPECT_EQ(info[k]["end_spot"].number(), plan.walk_path_info[k].end_spot);
   }
   for (std::size_t s = 0; s < 7; ++s) {
-    EXPECT_EQ((*json)["arrival_pose_paths"][s].number(), spec.arrival_pose_paths[s]);
-    EXPECT_EQ((*json)["transit_pose_paths"][s].number(), spec.transit_pose_paths[s]);
+    EXPECT_EQ((*json)["arrival_pose_paths"][s].number(), plan.arrival_pose_paths[s]);
+    EXPECT_EQ((*json)["transit_pose_paths"][s].number(), plan.transit_pose_paths[s]);
   }
   const auto& routes = (*json)["walk_routes"].object();
-  ASSERT_EQ(routes.size(), spec.routes.size());
-  for (const auto& [key, words] : spec.routes) {
+  ASSERT_EQ(routes.size(), plan.routes.size());
+  for (const auto& [key, words] : plan.routes) {
     const auto& got =
         routes.at(std::to_string(key.first) + "," + std::to_string(key.second)).array();
     ASSERT_EQ(got.size(), words.size());
@@ -300,17 +300,17 @@ TEST_F(ToolOnDataSet, PrintsTheExecutableTablesAsJson) {
   }
   for (std::size_t t = 0; t < 3; ++t) {
     const auto& frames = (*json)["sea_sprites"][std::to_string(t + 1)].array();
-    ASSERT_EQ(frames.size(), spec.sea_sprites[t].size());
+    ASSERT_EQ(frames.size(), plan.sea_sprites[t].size());
     for (std::size_t i = 0; i < frames.size(); ++i)
-      EXPECT_EQ(frames[i].number(), spec.sea_sprites[t][i]);
+      EXPECT_EQ(frames[i].number(), plan.sea_sprites[t][i]);
   }
   ASSERT_EQ((*json)["generator_words"].array().size(), 56u);
   for (std::size_t i = 0; i < 56; ++i)
-    EXPECT_EQ((*json)["generator_words"][i].number(), spec.generator_words[i]);
-  EXPECT_EQ((*json)["generator_positions"][0].number(), spec.generator_positions[0]);
-  EXPECT_EQ((*json)["generator_positions"][1].number(), spec.generator_positions[1]);
+    EXPECT_EQ((*json)["generator_words"][i].number(), plan.generator_words[i]);
+  EXPECT_EQ((*json)["generator_positions"][0].number(), plan.generator_positions[0]);
+  EXPECT_EQ((*json)["generator_positions"][1].number(), plan.generator_positions[1]);
   const auto& sounds = (*json)["sounds"].object();
-  ASSERT_EQ(sounds.size(), spec.sounds.size());
+  ASSERT_EQ(sounds.size(), plan.sounds.size());
   EXPECT_EQ(json->object().size(), 11u);
 }
 
