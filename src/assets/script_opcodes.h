@@ -29,34 +29,20 @@ struct TtmOpcode {
 };
 
 inline constexpr TtmOpcode kTtmOpcodes[] = {
-    {0x0080, "free_bitmap", true},
-    {0x0110, "end_animation", false},
-    {0x0FF0, "end_page", false},
-    {0x1021, "delay", false},
-    {0x1051, "select_slot", false},
-    {0x1101, "mark", false},
-    {0x1111, "tag", false},
-    {0x1201, "jump", false},
-    {0x2002, "colours", false},
-    {0x2022, "random_delay", true},
-    {0x4004, "clip", false},
-    {0x4204, "copy_to_background", true},
-    {0xA002, "plot", false},
-    {0xA054, "save_zone", true},
-    {0xA064, "restore_zone", true},
-    {0xA0A4, "line", false},
-    {0xA104, "box", false},
-    {0xA114, "outline", false},
-    {0xA404, "disc", false},
-    {0xA424, "disc_alt", false},
-    {0xA504, "blit", false},
-    {0xA514, "blit_flipped", false},
-    {0xA524, "blit_mirrored", false},
-    {0xA534, "blit_flipped_mirrored", false},
-    {0xB606, "copy_zone", true},
-    {0xC051, "sound", true},
-    {0xF01F, "load_screen", true},
-    {0xF02F, "load_bitmap", true},
+    {0x0080, "free_bitmap", true},    {0x0110, "end_animation", false},
+    {0x0FF0, "end_page", false},      {0x1021, "delay", false},
+    {0x1051, "select_slot", false},   {0x1101, "mark", false},
+    {0x1111, "tag", false},           {0x1201, "jump", false},
+    {0x2002, "colours", false},       {0x2022, "random_delay", true},
+    {0x4004, "clip", false},          {0x4204, "copy_to_background", true},
+    {0xA002, "plot", false},          {0xA054, "save_zone", true},
+    {0xA064, "restore_zone", true},   {0xA0A4, "line", false},
+    {0xA104, "box", false},           {0xA114, "outline", false},
+    {0xA404, "disc", false},          {0xA424, "disc_alt", false},
+    {0xA504, "blit", false},          {0xA514, "blit_flipped", false},
+    {0xA524, "blit_mirrored", false}, {0xA534, "blit_flipped_mirrored", false},
+    {0xB606, "copy_zone", true},      {0xC051, "sound", true},
+    {0xF01F, "load_screen", true},    {0xF02F, "load_bitmap", true},
 };
 
 constexpr const TtmOpcode* find_ttm_opcode(std::uint16_t opcode) {
@@ -78,12 +64,28 @@ constexpr const TtmOpcode* find_ttm_opcode(std::string_view name) {
 // Argument words of an ADS opcode (command length = 2 + 2 * count).
 constexpr unsigned ads_argument_count(std::uint16_t opcode) {
   switch (opcode) {
-    case 0x1080: case 0x1380: case 0x1390: case 0x13A0: case 0x13A1: case 0x13B0: case 0x13B1:
-    case 0x13C0: case 0x13C1: case 0x3020: case 0xF010: case 0xF200: case 0xF210:
+    case 0x1080:
+    case 0x1380:
+    case 0x1390:
+    case 0x13A0:
+    case 0x13A1:
+    case 0x13B0:
+    case 0x13B1:
+    case 0x13C0:
+    case 0x13C1:
+    case 0x3020:
+    case 0xF010:
+    case 0xF200:
+    case 0xF210:
       return 1;
-    case 0x2010: case 0x2015: case 0x2020: case 0x4000: case 0x4010:
+    case 0x2010:
+    case 0x2015:
+    case 0x2020:
+    case 0x4000:
+    case 0x4010:
       return 3;
-    case 0x2000: case 0x2005:
+    case 0x2000:
+    case 0x2005:
       return 4;
     default:
       break;
@@ -92,7 +94,9 @@ constexpr unsigned ads_argument_count(std::uint16_t opcode) {
   return 0;
 }
 
-constexpr std::size_t ads_command_length(std::uint16_t opcode) { return 2 + 2 * std::size_t{ads_argument_count(opcode)}; }
+constexpr std::size_t ads_command_length(std::uint16_t opcode) {
+  return 2 + 2 * std::size_t{ads_argument_count(opcode)};
+}
 
 struct AdsOpcode {
   std::uint16_t opcode;

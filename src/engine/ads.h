@@ -14,7 +14,8 @@ namespace ot {
 std::uint16_t ads_word(std::span<const std::uint8_t> program, std::size_t offset);
 
 // The program cut into sections, each with the threads its start commands name.
-std::vector<AdsSection> cut_sections(std::span<const std::uint8_t> program, const std::vector<TtmThread>& threads,
+std::vector<AdsSection> cut_sections(std::span<const std::uint8_t> program,
+                                     const std::vector<TtmThread>& threads,
                                      const std::vector<std::size_t>& order);
 
 // One pass over the running sections at the engine clock.

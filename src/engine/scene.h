@@ -104,6 +104,7 @@ struct AdsScene {
 Result<TtmScript> decode_ttm(const ResourceArchive& archive, std::string_view name);
 
 // The ADS resource `name` with every TTM it lists; threads in their reset state.
-Result<AdsScene> load_scene(const ResourceArchive& archive, std::uint8_t ads_number, std::string_view name);
+Result<AdsScene> load_scene(const ResourceArchive& archive, std::uint8_t ads_number,
+                            std::string_view name);
 
 }  // namespace ot

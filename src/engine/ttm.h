@@ -21,6 +21,7 @@ struct TtmContext {
   AdsScene& scene;
   Layer& frame;
   Layer& background;
+  Layer& shown;  // the last finished picture: zone copies may read or write it
   DrawOrigin origin;
   RandomGenerator& rng;
   const ResourceArchive& archive;

@@ -32,5 +32,6 @@ int extract(std::string_view dir, std::string_view name, std::string_view out_di
 int exe(std::string_view dir);
 int sound(std::string_view dir, std::string_view number, std::string_view out_path);
 int present(std::span<const std::string_view> args);  // DIR LAYER W H OUT.png [--dedither]
+int disasm(std::string_view dir, std::string_view name);
 
 }  // namespace ot::tool

@@ -25,6 +25,7 @@ constexpr std::string_view kUsage =
     "  present DIR LAYER W H OUT.png [--dedither]\n"
     "                                     show a 640 x 480 layer file (palette indices) as a\n"
     "                                     W x H window would, as a PNG\n"
+    "  disasm DIR NAME                    print a TTM or ADS script in the assembler's syntax\n"
     "\n"
     "DIR holds the data files (names in any letter case).\n";
 
@@ -81,6 +82,7 @@ int run(std::span<const std::string_view> args) {
   if (command == "extract" && n == 4) return extract(args[1], args[2], args[3]);
   if (command == "exe" && n == 2) return exe(args[1]);
   if (command == "sound" && n == 4) return sound(args[1], args[2], args[3]);
+  if (command == "disasm" && n == 3) return disasm(args[1], args[2]);
   if (command == "present" && (n == 6 || (n == 7 && args[6] == "--dedither"))) {
     if (const int status = present(args.subspan(1)); status != kBadUsage) return status;
   }

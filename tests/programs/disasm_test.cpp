@@ -1,0 +1,109 @@
+// Black-box runs of open-tobelund-tool disasm.
+#include <gtest/gtest.h>
+
+#include "authoring/archive_writer.h"
+#include "authoring/script_assembler.h"
+#include "support/bytes.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace ot {
+namespace {
+
+using authoring::chunk;
+using authoring::concat;
+using test::bytes_of;
+
+constexpr std::string_view kTtm =
+    "pages 2\n"
+    "tag 1\n"
+    "load_bitmap \"ZEBOWALK.BMP\"\n"
+    "delay 5\n"
+    "blit -10 20 0 3\n"
+    "end_page\n"
+    "op 0x0012 0x1234 7\n"
+    "delay 3\n"
+    "end_page\n";
+
+constexpr std::string_view kAds =
+    "res 1 \"WALK.TTM\"\n"
+    "res 2 \"FISH.TTM\"\n"
+    "section 1\n"
+    "  play 1 1 0 1\n"
+    "  end\n"
+    "section 2\n"
+    "  later_passes\n"
+    "  if_finished 1 1\n"
+    "    play 2 1 -30 1\n"
+    "  end_if\n"
+    "  end\n";
+
+class Disasm : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ttm_ = authoring::assemble_ttm(kTtm).value();
+    ads_ = authoring::assemble_ads(kAds).value();
+    const std::vector<authoring::ArchiveResource> resources{
+        {"WALK.TTM", authoring::ttm_resource(ttm_)},
+        {"SCENE.ADS", authoring::ads_resource(ads_)},
+        {"ZEBOHUES.PAL", chunk("VGA:", bytes_of("\x01\x02\x03"))},
+        {"BADPACK.TTM", concat({chunk("PAG:", bytes_of("\x01\x00")),
+                                chunk("TT3:", bytes_of("\x07\x01\x00\x00\x00"))})},
+    };
+    const auto files = authoring::write_archive(resources);
+    test::write_file(dir / "RESOURCE.MAP", files.map);
+    test::write_file(dir / "RESOURCE.001", files.data);
+  }
+
+  test::ProgramRun tool(std::vector<std::string> args) {
+    return test::run_program(OT_TOOL_PATH, args);
+  }
+
+  test::TempDir dir;
+  authoring::TtmSource ttm_;
+  authoring::AdsSource ads_;
+};
+
+TEST_F(Disasm, OutputAssemblesToTheSameScripts) {
+  auto run = tool({"disasm", dir.path().string(), "walk.ttm"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_NE(run.out.find("load_bitmap \"ZEBOWALK.BMP\"\n"), std::string::npos) << run.out;
+  const auto ttm = authoring::assemble_ttm(run.out);
+  ASSERT_TRUE(ttm.has_value()) << ttm.error().message << "\n" << run.out;
+  EXPECT_EQ(*ttm, ttm_);
+
+  run = tool({"disasm", dir.path().string(), "Scene.Ads"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("res 2 \"FISH.TTM\"\n"), std::string::npos) << run.out;
+  const auto ads = authoring::assemble_ads(run.out);
+  ASSERT_TRUE(ads.has_value()) << ads.error().message << "\n" << run.out;
+  EXPECT_EQ(*ads, ads_);
+}
+
+TEST_F(Disasm, Failures) {
+  const std::string d = dir.path().string();
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  } cases[] = {
+      {{"disasm", d, "ZeboHues.Pal"}, 1, "error: ZeboHues.Pal is not a script\n"},
+      {{"disasm", d, "nothere.ttm"}, 1, "error: missing screensaver file: nothere.ttm\n"},
+      {{"disasm", d, "badpack.ttm"},
+       1,
+       "error: invalid screensaver data: unknown compression method 7\n"},
+  };
+  for (const auto& c : cases) {
+    const auto run = tool(c.args);
+    EXPECT_EQ(run.status, c.status) << c.err;
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "");
+  }
+  const auto usage = tool({"disasm", d});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_NE(usage.err.find("disasm DIR NAME"), std::string::npos) << usage.err;
+}
+
+}  // namespace
+}  // namespace ot
