@@ -1,9 +1,17 @@
 // Black-box runs of open-tobelund-tool disasm.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "assets/archive.h"
+#include "assets/decompress.h"
 #include "authoring/archive_writer.h"
 #include "authoring/script_assembler.h"
 #include "support/bytes.h"
+#include "support/data_set.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -103,6 +111,75 @@ TEST_F(Disasm, Failures) {
   const auto usage = tool({"disasm", d});
   EXPECT_EQ(usage.status, 2);
   EXPECT_NE(usage.err.find("disasm DIR NAME"), std::string::npos) << usage.err;
+}
+
+// Every script of the shared data set, as the tool lists it, comes back from disasm text to the
+// payloads stored in the archive.
+TEST_F(Disasm, EveryDataSetScriptReassemblesToItsStoredPayloads) {
+  test::TempDir data;
+  const test::DataSet set;
+  test::write_data_set(data.path(), set);
+  auto files = set.archive();
+  auto archive = open_archive(files.map, std::move(files.data));
+  ASSERT_TRUE(archive) << archive.error().display_text();
+
+  const auto list = tool({"list", data.path().string()});
+  ASSERT_EQ(list.status, 0) << list.err;
+  std::set<std::string> ttms, adss;
+  std::istringstream lines(list.out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::string name = line.substr(0, line.find('\t'));
+    const std::string tags = line.substr(line.rfind('\t') + 1);
+    const auto has = [&](std::string_view tag) { return tags.find(tag) != std::string::npos; };
+    if (has("PAG:") && has("TT3:")) ttms.insert(name);
+    if (has("RES:") && has("SCR:")) adss.insert(name);
+  }
+  EXPECT_EQ(ttms, (std::set<std::string>{"SPLASH.TTM", "STROLL.TTM"}));
+  EXPECT_EQ(adss, std::set<std::string>{"COVE.ADS"});
+
+  // The stored payload of `tag`, and the unpacked one of `packed`.
+  const auto payloads = [&](const std::string& name, std::string_view tag,
+                            std::string_view packed) {
+    auto chunks = read_chunks(*archive, name);
+    EXPECT_TRUE(chunks) << name;
+    std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> out;
+    if (!chunks) return out;
+    const Chunk* stored = chunks->find(tag);
+    const Chunk* code = chunks->find(packed);
+    EXPECT_TRUE(stored && code) << name;
+    if (!stored || !code) return out;
+    out.first.assign(stored->payload.begin(), stored->payload.end());
+    auto unpacked = decompress_chunk(code->payload);
+    EXPECT_TRUE(unpacked) << name;
+    if (unpacked) out.second = std::move(*unpacked);
+    return out;
+  };
+  const auto disasm = [&](const std::string& name) {
+    const auto run = tool({"disasm", data.path().string(), name});
+    EXPECT_EQ(run.status, 0) << name << ": " << run.err;
+    return run.out;
+  };
+
+  for (const std::string& name : ttms) {
+    SCOPED_TRACE(name);
+    const std::string text = disasm(name);
+    const auto source = authoring::assemble_ttm(text);
+    ASSERT_TRUE(source) << source.error().line << ": " << source.error().message << "\n" << text;
+    const auto [pag, bytecode] = payloads(name, "PAG:", "TT3:");
+    EXPECT_EQ(authoring::page_chunk_payload(*source), pag);
+    EXPECT_EQ(source->bytecode, bytecode);
+    EXPECT_FALSE(bytecode.empty());
+  }
+  for (const std::string& name : adss) {
+    SCOPED_TRACE(name);
+    const std::string text = disasm(name);
+    const auto source = authoring::assemble_ads(text);
+    ASSERT_TRUE(source) << source.error().line << ": " << source.error().message << "\n" << text;
+    const auto [res, program] = payloads(name, "RES:", "SCR:");
+    EXPECT_EQ(authoring::res_chunk_payload(*source), res);
+    EXPECT_EQ(source->program, program);
+    EXPECT_FALSE(program.empty());
+  }
 }
 
 }  // namespace
