@@ -4,46 +4,25 @@
 #include <optional>
 #include <string_view>
 
+#include "assets/exe_layout.h"
 #include "assets/text.h"
 
 namespace ot {
 
 namespace {
 
+using namespace exe_layout;
+
 // Every base offset below is checked against its slice before a bounded amount (below a
 // megabyte) is added to it, so none of the sums can wrap; sizes read from the file are compared
 // with what is left of the slice rather than added to positions.
 
-constexpr std::size_t kCodeSegment = 4;
-constexpr std::size_t kDataSegment = 14;
-
 // Data segment.
-constexpr std::size_t kSeaSpriteOffsets[3] = {632, 624, 616};  // sprite types 1, 2, 3
-constexpr std::size_t kSeaSpriteListSize = 8;
-constexpr std::size_t kWalkInfoOffset = 734;
-constexpr std::size_t kArrivalPoseOffset = 839;
-constexpr std::size_t kTransitPoseOffset = 846;
-constexpr std::size_t kRouteTableOffset = 2708;
-constexpr std::size_t kAdsNameOffset = 5742;
-constexpr std::size_t kCatalogOffset = 5974;
-constexpr std::size_t kRecordSize = 17;
-constexpr std::size_t kAdsNameField = 15;
-constexpr std::size_t kGeneratorPositionOffset = 7394;
-constexpr std::size_t kGeneratorWordOffset = 7398;
-constexpr std::size_t kSoundMarkerOffset = 7510;
-constexpr std::size_t kAdsMarkerOffset = 5761;
-constexpr std::string_view kSoundMarker = "WAVESFX%d";
-constexpr std::string_view kAdsMarker = "ACTIVITY.ADS";
 
 // Code segment.
-constexpr std::size_t kWalkPointerOffset = 1275;
-constexpr std::uint8_t kLoadImmediate = 0xB8;
 
 // Resources.
-constexpr std::uint16_t kNameTableType = 0x800F;
-constexpr std::uint16_t kNameTableId = 0x8001;
 constexpr std::size_t kSoundBudget = 16 * 1024 * 1024;
-constexpr std::string_view kSoundPrefix = "WAVESFX";
 
 constexpr std::string_view kUnsupportedBuild =
     "unsupported TOBELUND.SCR build (expected the 1992 release)";

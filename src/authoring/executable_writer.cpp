@@ -3,34 +3,23 @@
 #include <cassert>
 #include <string_view>
 
+#include "assets/exe_layout.h"
 #include "authoring/byte_writer.h"
 
 namespace ot::authoring {
 
 namespace {
 
+using namespace exe_layout;
+
 constexpr std::size_t kNeOffset = 0x80;
 constexpr std::size_t kNeHeaderSize = 64;
-constexpr std::size_t kCodeSegment = 4;
-constexpr std::size_t kDataSegment = 14;
 
 // Data segment.
-constexpr std::size_t kSeaSpriteOffsets[3] = {632, 624, 616};  // sprite types 1, 2, 3
-constexpr std::size_t kWalkInfoOffset = 734;
-constexpr std::size_t kArrivalPoseOffset = 839;
-constexpr std::size_t kTransitPoseOffset = 846;
-constexpr std::size_t kRouteTableOffset = 2708;
-constexpr std::size_t kAdsNameOffset = 5742;
-constexpr std::size_t kCatalogOffset = 5974;
-constexpr std::size_t kGeneratorPositionOffset = 7394;
-constexpr std::size_t kGeneratorWordOffset = 7398;
-constexpr std::size_t kSoundMarkerOffset = 7510;
-constexpr std::string_view kSoundMarker = "WAVESFX%d";
 constexpr std::size_t kMaxAdsNames = 13;
 constexpr std::size_t kMaxCatalog = 83;
 
 // Code segment: the pointer table, then one `mov ax, imm16; push ax` per walk path.
-constexpr std::size_t kWalkPointerOffset = 1275;
 constexpr std::size_t kWalkCodeOffset = kWalkPointerOffset + 2 * kExeWalkPaths;
 
 // A byte image written at fixed offsets; it grows to fit.

@@ -13,12 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "assets/exe_layout.h"
+
 namespace ot::authoring {
 
 inline constexpr std::size_t kExeWalkPaths = 34;  // paths 1..34; path 0 is never stored
 inline constexpr std::size_t kExeSegmentCount = 14;
-inline constexpr std::uint16_t kNameTableType = 0x800F;
-inline constexpr std::uint16_t kNameTableId = 0x8001;
+inline constexpr std::uint16_t kNameTableType = exe_layout::kNameTableType;
+inline constexpr std::uint16_t kNameTableId = exe_layout::kNameTableId;
 inline constexpr std::uint16_t kSoundResourceType = 0x8007;
 inline constexpr std::uint16_t kFirstSoundId = 0x8001;  // sounds[i] gets id 0x8001 + i
 // Start of the free data-segment space after the fixed tables; walk paths and routes go there.
