@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <type_traits>
 
 namespace ot {
 
@@ -45,18 +46,24 @@ inline constexpr TtmOpcode kTtmOpcodes[] = {
     {0xF01F, "load_screen", true},    {0xF02F, "load_bitmap", true},
 };
 
-constexpr const TtmOpcode* find_ttm_opcode(std::uint16_t opcode) {
-  for (const TtmOpcode& op : kTtmOpcodes) {
-    if (op.opcode == opcode) return &op;
+// The row of `table` whose opcode or name is `key`, or nullptr.
+template <class Row, std::size_t N, class Key>
+constexpr const Row* find_opcode_row(const Row (&table)[N], Key key) {
+  for (const Row& row : table) {
+    if constexpr (std::is_same_v<Key, std::uint16_t>) {
+      if (row.opcode == key) return &row;
+    } else {
+      if (row.name == key) return &row;
+    }
   }
   return nullptr;
 }
 
+constexpr const TtmOpcode* find_ttm_opcode(std::uint16_t opcode) {
+  return find_opcode_row(kTtmOpcodes, opcode);
+}
 constexpr const TtmOpcode* find_ttm_opcode(std::string_view name) {
-  for (const TtmOpcode& op : kTtmOpcodes) {
-    if (op.name == name) return &op;
-  }
-  return nullptr;
+  return find_opcode_row(kTtmOpcodes, name);
 }
 
 // ---- ADS: scene scripts. A command is its opcode word and 0 to 4 argument words.
@@ -145,17 +152,10 @@ inline constexpr AdsOpcode kAdsOpcodes[] = {
 };
 
 constexpr const AdsOpcode* find_ads_opcode(std::uint16_t opcode) {
-  for (const AdsOpcode& op : kAdsOpcodes) {
-    if (op.opcode == opcode) return &op;
-  }
-  return nullptr;
+  return find_opcode_row(kAdsOpcodes, opcode);
 }
-
 constexpr const AdsOpcode* find_ads_opcode(std::string_view name) {
-  for (const AdsOpcode& op : kAdsOpcodes) {
-    if (op.name == name) return &op;
-  }
-  return nullptr;
+  return find_opcode_row(kAdsOpcodes, name);
 }
 
 }  // namespace ot
